@@ -19,15 +19,17 @@ else()
   set(LAUNCHER_BMP2ICO $<TARGET_FILE:bmp2ico>)
 endif()
 
+set(LAUNCHER_RESOURCES_DIR ${PROJECT_SOURCE_DIR}/resources CACHE PATH "Where the window definitions' bitmaps are")
+
 function(launcher_resources out_var)
   cmake_parse_arguments(R "" "DEFINITION;NAME;ICON" "" ${ARGN})
   set(outdir ${CMAKE_CURRENT_BINARY_DIR}/${R_NAME}_res)
   file(MAKE_DIRECTORY ${outdir})
   set(stream ${outdir}/${R_NAME}.bin)
-  file(GLOB bitmaps CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/resources/*.bmp)
+  file(GLOB bitmaps CONFIGURE_DEPENDS ${LAUNCHER_RESOURCES_DIR}/*.bmp)
   add_custom_command(
     OUTPUT ${stream}
-    COMMAND ${LAUNCHER_DFMC} ${R_DEFINITION} ${stream} --resources ${PROJECT_SOURCE_DIR}/resources
+    COMMAND ${LAUNCHER_DFMC} ${R_DEFINITION} ${stream} --resources ${LAUNCHER_RESOURCES_DIR}
     DEPENDS ${R_DEFINITION} ${bitmaps} $<$<NOT:$<BOOL:${CMAKE_CROSSCOMPILING}>>:dfmc>
     COMMENT "Compiling the window definition ${R_NAME}"
     VERBATIM)

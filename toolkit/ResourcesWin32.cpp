@@ -1,5 +1,7 @@
 #include "toolkit/Resources.h"
 
+#include <string>
+
 #include "winapi/winapi.h"
 
 namespace toolkit {
