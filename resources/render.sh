@@ -16,7 +16,11 @@ trap 'rm -rf "$tmp"' EXIT INT TERM
 
 for svg in "$here"/src/*.svg; do
     name=$(basename "$svg" .svg)
-    size=$(sed -n 's/.*<svg[^>]* width="\([0-9]*\)" height="\([0-9]*\)".*/\1x\2/p' "$svg" | head -n 1)
+    size=$(python3 -c 'import re, sys
+tag = re.search(r"<svg\b[^>]*>", open(sys.argv[1]).read())
+w = tag and re.search(r"\swidth=\"(\d+)\"", tag.group(0))
+h = tag and re.search(r"\sheight=\"(\d+)\"", tag.group(0))
+print(w.group(1) + "x" + h.group(1) if w and h else "")' "$svg")
     if [ -z "$size" ]; then
         echo "render.sh: $svg: no width/height on the <svg> element" >&2
         exit 1
