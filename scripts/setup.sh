@@ -6,7 +6,8 @@
 set -euo pipefail
 
 packages=(cmake g++ make pkg-config googletest libgtest-dev libgmock-dev libsdl2-dev libx11-dev libxtst-dev
-          libxfixes-dev xvfb openbox xdotool x11-utils imagemagick xfonts-base)
+          libxfixes-dev xvfb openbox xdotool x11-utils imagemagick xfonts-base
+          clang libclang-rt-14-dev libbenchmark-dev)
 if [ "${1:-}" = windows ]; then
   packages+=(mingw-w64 g++-mingw-w64 wine wine64)
 fi

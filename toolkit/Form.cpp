@@ -13,9 +13,12 @@
 
 namespace {
 
+// Never destroyed: the application object, made before the first form,
+// destroys the forms it still owns at exit, after a set made later would
+// already be gone.
 std::set<TForm*>& LiveForms() {
-  static std::set<TForm*> forms;
-  return forms;
+  static auto* const forms = new std::set<TForm*>;
+  return *forms;
 }
 
 constexpr std::size_t kMaxDirtyRects = 8;

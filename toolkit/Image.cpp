@@ -49,11 +49,14 @@ void TImage::PaintTo(TBitmap& frame, const TRect& clip) const {
 }
 
 void TImage::ReadProperty(const formstream::Property& p, TReader& reader) {
+  // A definition's places and sizes stay within 16 bits, so an image's far
+  // edges (place plus size) can always be computed.
+  constexpr std::int64_t kLimit = 32767;
   const std::string& n = p.name;
-  if (n == "Left") Left = reader.ReadInt(*this, p);
-  else if (n == "Top") Top = reader.ReadInt(*this, p);
-  else if (n == "Width") Width = reader.ReadInt(*this, p, 0);
-  else if (n == "Height") Height = reader.ReadInt(*this, p, 0);
+  if (n == "Left") Left = reader.ReadInt(*this, p, -kLimit - 1, kLimit);
+  else if (n == "Top") Top = reader.ReadInt(*this, p, -kLimit - 1, kLimit);
+  else if (n == "Width") Width = reader.ReadInt(*this, p, 0, kLimit);
+  else if (n == "Height") Height = reader.ReadInt(*this, p, 0, kLimit);
   else if (n == "Visible") Visible = reader.ReadBool(*this, p);
   else if (n == "Center") Center = reader.ReadBool(*this, p);
   else if (n == "Cursor") Cursor = reader.ReadCursor(*this, p);

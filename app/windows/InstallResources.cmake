@@ -15,5 +15,6 @@ set_source_files_properties(${_windows_out}/version.rc PROPERTIES OBJECT_DEPENDS
 target_sources(Install PRIVATE ${_windows_out}/version.rc)
 
 if(MINGW)
-  target_link_options(Install PRIVATE -static -static-libgcc -static-libstdc++ -mwindows)
+  target_link_options(Install PRIVATE -static -static-libgcc -static-libstdc++ -mwindows
+                      $<$<CONFIG:Release,MinSizeRel>:-s>)
 endif()

@@ -9,6 +9,7 @@
 # then openbox on it; it returns once openbox manages the screen. The state
 # file then holds DISPLAY=:<n>, XVFB_PID=<pid> and OPENBOX_PID=<pid>; the
 # servers' output goes to <state-file>.xvfb.log and <state-file>.openbox.log.
+# xprop (or $XPROP) tells when openbox is ready.
 # stop: ends the two processes named in the state file and removes it.
 set -eu
 
@@ -17,13 +18,23 @@ usage() {
     exit 2
 }
 
+# Whether the process still runs (an ended one waiting to be reaped does not).
+running() {
+    if [ -r "/proc/$1/stat" ]; then
+        proc_state=$(sed 's/.*) //; s/ .*//' "/proc/$1/stat" 2>/dev/null) || return 1
+        [ -n "$proc_state" ] && [ "$proc_state" != Z ]
+    else
+        kill -0 "$1" 2>/dev/null
+    fi
+}
+
 # Ends one process by its id: politely, then for certain.
 end_process() {
     pid=$1
     [ -n "$pid" ] || return 0
     kill -TERM "$pid" 2>/dev/null || return 0
     i=0
-    while kill -0 "$pid" 2>/dev/null && [ $i -lt 50 ]; do
+    while running "$pid" && [ $i -lt 50 ]; do
         sleep 0.1
         i=$((i + 1))
     done
@@ -60,7 +71,7 @@ start() {
     setsid "$xvfb" -displayfd 3 -screen 0 1024x768x24 -nolisten tcp \
         3>"$displayfile" </dev/null >"$state.xvfb.log" 2>&1 &
     xvfb_pid=$!
-    if ! wait_for '[ -s "$displayfile" ] || ! kill -0 $xvfb_pid 2>/dev/null' 100 ||
+    if ! wait_for '[ -s "$displayfile" ] || ! running $xvfb_pid' 100 ||
         ! [ -s "$displayfile" ]; then
         echo "xserver.sh: Xvfb did not start; see $state.xvfb.log" >&2
         end_process "$xvfb_pid"
@@ -72,7 +83,7 @@ start() {
     DISPLAY=$display setsid "$openbox" --sm-disable </dev/null >"$state.openbox.log" 2>&1 &
     openbox_pid=$!
     # openbox manages the screen once the root names its check window.
-    if ! wait_for 'DISPLAY=$display xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q "window id"' 100; then
+    if ! wait_for 'DISPLAY=$display "${XPROP:-xprop}" -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q "window id"' 100; then
         echo "xserver.sh: openbox did not start on $display; see $state.openbox.log" >&2
         end_process "$openbox_pid"
         end_process "$xvfb_pid"

@@ -15,6 +15,12 @@ std::string SdlError() { return SDL_GetError(); }
 
 // Settings that must be in place before the video subsystem starts.
 void SetHints() {
+  // A desktop window or none: without a desktop SDL would fall back on a
+  // console or an invisible window, and the program would wait there for
+  // events that never come. X11 comes first, since on Wayland only X11 lets
+  // the window manager move the window (X11Move.cpp). SDL_VIDEODRIVER, when
+  // set, still wins.
+  SDL_SetHint(SDL_HINT_VIDEODRIVER, "x11,wayland");
   // The first click on an inactive window is a click like any other.
   SDL_SetHint(SDL_HINT_MOUSE_FOCUS_CLICKTHROUGH, "1");
   // Capture is the toolkit's decision (SetCapture), not SDL's on its own.
@@ -40,6 +46,17 @@ std::optional<TMouseButton> ToolkitButton(Uint8 button) {
 
 unsigned ButtonBit(TMouseButton button) { return 1u << static_cast<unsigned>(button); }
 
+// When the pointer leaves the window, SDL reports the point where it left,
+// pulled back inside the window, as a move, just before it says the window
+// was left. The pointer did not move inside the window then, and no move
+// event may say it did (an item left straight out of the window stays lit).
+// Both come from the same system event, so the second is queued already.
+bool IsLeaveReport() {
+  SDL_Event next;
+  return SDL_PeepEvents(&next, 1, SDL_PEEKEVENT, SDL_FIRSTEVENT, SDL_LASTEVENT) == 1 &&
+         next.type == SDL_WINDOWEVENT && next.window.event == SDL_WINDOWEVENT_LEAVE;
+}
+
 // Wraps pixels that someone else owns; SDL only reads them.
 SurfacePtr WrapPixels(const std::uint32_t* pixels, int width, int height) {
   if (!pixels || width <= 0 || height <= 0) return nullptr;
@@ -51,8 +68,9 @@ SurfacePtr WrapPixels(const std::uint32_t* pixels, int width, int height) {
 
 VideoSubsystem::VideoSubsystem() {
   SetHints();
+  FilterX11Errors();
   if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0)
-    throw Exception("Cannot open a window: the display cannot be used (" + SdlError() + ")");
+    throw Exception("Cannot open a window: no desktop display could be used (" + SdlError() + ")");
   // Text input (and with it any input method) is of no use to the launcher.
   SDL_StopTextInput();
 }
@@ -73,6 +91,7 @@ void SdlBackend::CreateNativeWindow(const WindowParams& params) {
     video_.reset();
     throw Exception("Cannot create the window: " + why);
   }
+  x11Buttons_ = ReadsX11Buttons(window_.get());
   place_ = {params.left, params.top};
   systemMenu_ = params.systemMenu;
   held_ = 0;
@@ -183,24 +202,15 @@ std::optional<BackendEvent> SdlBackend::Translate(const SDL_Event& e) {
   BackendEvent out;
   switch (e.type) {
     case SDL_MOUSEBUTTONDOWN:
-    case SDL_MOUSEBUTTONUP: {
-      if (e.button.which == SDL_TOUCH_MOUSEID) return std::nullopt;
-      const std::optional<TMouseButton> button = ToolkitButton(e.button.button);
-      if (!button) return std::nullopt;
-      const bool down = e.type == SDL_MOUSEBUTTONDOWN;
-      // As the toolkit expects: a press counts its own button as held, a
-      // release no longer does.
-      if (down) held_ |= ButtonBit(*button);
-      else held_ &= ~ButtonBit(*button);
-      out.kind = down ? Kind::MouseDown : Kind::MouseUp;
-      out.x = e.button.x;
-      out.y = e.button.y;
-      out.button = *button;
-      out.shift = Shift();
-      return out;
-    }
+    case SDL_MOUSEBUTTONUP:
+      if (x11Buttons_ || e.button.which == SDL_TOUCH_MOUSEID) return std::nullopt;
+      return ButtonEvent(e.type == SDL_MOUSEBUTTONDOWN, e.button.button, e.button.x, e.button.y);
+    case SDL_SYSWMEVENT:
+      if (!x11Buttons_) return std::nullopt;
+      if (const std::optional<X11Button> b = X11ButtonEvent(e.syswm.msg)) return ButtonEvent(b->down, b->button, b->x, b->y);
+      return std::nullopt;
     case SDL_MOUSEMOTION:
-      if (e.motion.which == SDL_TOUCH_MOUSEID) return std::nullopt;
+      if (e.motion.which == SDL_TOUCH_MOUSEID || IsLeaveReport()) return std::nullopt;
       out.kind = Kind::MouseMove;
       out.x = e.motion.x;
       out.y = e.motion.y;
@@ -233,6 +243,22 @@ std::optional<BackendEvent> SdlBackend::Translate(const SDL_Event& e) {
     default:
       return std::nullopt;
   }
+}
+
+std::optional<BackendEvent> SdlBackend::ButtonEvent(bool down, Uint8 sdlButton, int x, int y) {
+  const std::optional<TMouseButton> button = ToolkitButton(sdlButton);
+  if (!button) return std::nullopt;
+  // As the toolkit expects: a press counts its own button as held, a
+  // release no longer does.
+  if (down) held_ |= ButtonBit(*button);
+  else held_ &= ~ButtonBit(*button);
+  BackendEvent out;
+  out.kind = down ? BackendEvent::Kind::MouseDown : BackendEvent::Kind::MouseUp;
+  out.x = x;
+  out.y = y;
+  out.button = *button;
+  out.shift = Shift();
+  return out;
 }
 
 bool SdlBackend::WaitEvent(BackendEvent& event) {

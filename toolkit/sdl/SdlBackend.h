@@ -61,6 +61,7 @@ class SdlBackend final : public Backend {
   void InvalidateAll();
   // The toolkit's event for one of SDL's, or nothing for events it ignores.
   std::optional<BackendEvent> Translate(const SDL_Event& event);
+  std::optional<BackendEvent> ButtonEvent(bool down, Uint8 button, int x, int y);
   TShiftState Shift() const;
 
   // Destroyed in reverse order: the surface and cursors before the window,
@@ -73,6 +74,7 @@ class SdlBackend final : public Backend {
   std::vector<SDL_Rect> dirty_;
   SDL_Point place_{};         // where the client area belongs on the screen
   bool systemMenu_ = false;   // the system's close request applies
+  bool x11Buttons_ = false;   // buttons come from X11's own events (X11Buttons.cpp)
   unsigned held_ = 0;         // buttons down, one bit per TMouseButton
   bool captured_ = false;     // the toolkit asked to keep the pointer
 };
@@ -81,5 +83,22 @@ class SdlBackend final : public Backend {
 // held button is released (X11Move.cpp). Returns false when the window is
 // not on X11 or no button is held, and then does nothing.
 bool BeginWindowManagerMove(SDL_Window* window);
+
+// Drops the X11 errors that SDL's own wake-up messages can cause when the
+// window goes (X11Errors.cpp). Called before SDL's video starts.
+void FilterX11Errors();
+
+// A press or release of a mouse button as X11 reported it, in SDL's button
+// numbering and the window's coordinates.
+struct X11Button {
+  bool down = false;
+  Uint8 button = 0;
+  int x = 0, y = 0;
+};
+// Where the window is on X11: asks SDL to pass on X11's own events and
+// returns true (X11Buttons.cpp).
+bool ReadsX11Buttons(SDL_Window* window);
+// The button event carried by one of X11's events, if it is one.
+std::optional<X11Button> X11ButtonEvent(const SDL_SysWMmsg* message);
 
 }  // namespace toolkit::sdl
